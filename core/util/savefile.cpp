@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <optional>
+
 namespace foresyn {
 
 namespace {
@@ -14,12 +16,16 @@ QString Shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-} // namespace
-
-void SaveFileAtomically(const QString& path, QByteArrayView bytes) {
+void Save(const QString& path, QByteArrayView bytes,
+          std::optional<QFileDevice::Permissions> permissions) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         throw TError(QStringLiteral("Cannot save %1: %2").arg(Shown(path), file.errorString()));
+    }
+    if (permissions && !file.setPermissions(*permissions)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw TError(QStringLiteral("Cannot save %1: %2").arg(Shown(path), reason));
     }
     if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
         const QString reason = file.errorString();
@@ -29,6 +35,17 @@ void SaveFileAtomically(const QString& path, QByteArrayView bytes) {
     if (!file.commit()) {
         throw TError(QStringLiteral("Cannot save %1: %2").arg(Shown(path), file.errorString()));
     }
+}
+
+} // namespace
+
+void SaveFileAtomically(const QString& path, QByteArrayView bytes) {
+    Save(path, bytes, std::nullopt);
+}
+
+void SaveFileAtomically(const QString& path, QByteArrayView bytes,
+                        QFileDevice::Permissions permissions) {
+    Save(path, bytes, permissions);
 }
 
 QByteArray ReadWholeFile(const QString& path) {
