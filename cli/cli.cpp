@@ -37,6 +37,28 @@ int UsageError(const TCommand& command, const QString& message, TCliStreams& io)
     return kUsage;
 }
 
+QString ParseInputOutput(const QStringList& args, bool allowStdin, QString& input,
+                         QString& output) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
+            if (i + 1 >= args.size()) {
+                return QStringLiteral("-o needs a file");
+            }
+            output = args[++i];
+        } else if (input.isEmpty() &&
+                   ((allowStdin && a == QLatin1String("-")) || !a.startsWith(QLatin1Char('-')))) {
+            input = a;
+        } else {
+            return QStringLiteral("unexpected argument '%1'").arg(a);
+        }
+    }
+    if (input.isEmpty() || output.isEmpty()) {
+        return QStringLiteral("expects an input file and -o FILE");
+    }
+    return QString();
+}
+
 int Refused(const QString& message, TCliStreams& io) {
     io.err << "foresyn-cli: " << message.toStdString() << "\n";
     return kRefused;

@@ -36,6 +36,10 @@ int RunCli(const QStringList& args, TCliStreams& io);
 // Prints "foresyn-cli: <message>" and the usage hint of the command; returns
 // kUsage.
 int UsageError(const TCommand& command, const QString& message, TCliStreams& io);
+// Parses "INPUT -o OUTPUT" (in any order; "-" as INPUT when allowStdin).
+// Returns an empty text on success, otherwise what is wrong with the usage.
+QString ParseInputOutput(const QStringList& args, bool allowStdin, QString& input, QString& output);
+
 // Prints the one-line error and returns kRefused.
 int Refused(const QString& message, TCliStreams& io);
 

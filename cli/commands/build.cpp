@@ -40,21 +40,9 @@ TCommand BuildCommand() {
     c.run = [c](const QStringList& args, TCliStreams& io) {
         QString input;
         QString output;
-        for (qsizetype i = 0; i < args.size(); ++i) {
-            if (args[i] == QLatin1String("-o") || args[i] == QLatin1String("--output")) {
-                if (i + 1 >= args.size()) {
-                    return UsageError(c, QStringLiteral("-o needs a FILE"), io);
-                }
-                output = args[++i];
-            } else if (input.isEmpty() &&
-                       (args[i] == QLatin1String("-") || !args[i].startsWith(QLatin1Char('-')))) {
-                input = args[i];
-            } else {
-                return UsageError(c, QStringLiteral("unexpected argument '%1'").arg(args[i]), io);
-            }
-        }
-        if (input.isEmpty() || output.isEmpty()) {
-            return UsageError(c, QStringLiteral("expects JSON and -o FILE"), io);
+        const QString problem = ParseInputOutput(args, true, input, output);
+        if (!problem.isEmpty()) {
+            return UsageError(c, problem, io);
         }
         try {
             const QByteArray json = ReadInput(input);

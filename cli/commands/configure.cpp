@@ -21,20 +21,9 @@ TCommand ConfigureCommand() {
     c.run = [c](const QStringList& args, TCliStreams& io) {
         QString input;
         QString output;
-        for (qsizetype i = 0; i < args.size(); ++i) {
-            if (args[i] == QLatin1String("-o") || args[i] == QLatin1String("--output")) {
-                if (i + 1 >= args.size()) {
-                    return UsageError(c, QStringLiteral("-o needs a CONFIG file"), io);
-                }
-                output = args[++i];
-            } else if (input.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
-                input = args[i];
-            } else {
-                return UsageError(c, QStringLiteral("unexpected argument '%1'").arg(args[i]), io);
-            }
-        }
-        if (input.isEmpty() || output.isEmpty()) {
-            return UsageError(c, QStringLiteral("expects FILE and -o CONFIG"), io);
+        const QString problem = ParseInputOutput(args, false, input, output);
+        if (!problem.isEmpty()) {
+            return UsageError(c, problem, io);
         }
         try {
             TProject project;
